@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine and
+# cross-builds the libraries that Debian does not ship for MinGW.
+# Everything built lands under build/deps, so a second run does nothing.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+deps=$top/build/deps
+prefix=$deps/mingw
+mkdir -p "$deps"
+
+packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev wine64 wine xvfb fonts-wqy-microhei
+  cmake make openssl python3 iproute2 util-linux dpkg-dev googletest
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_=""; [ "$(id -u)" -eq 0 ] || sudo_=sudo
+  $sudo_ apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+toolchain=$top/cmake/mingw-w64-x86_64.cmake
+
+# libpng from Debian's source package. apt is pointed at a private source list
+# and state folder under build/deps, so the machine's apt configuration stays
+# as it was.
+if [ ! -f "$prefix/lib/libpng16.a" ]; then
+  aptdir=$deps/apt
+  mkdir -p "$aptdir/sources" "$aptdir/lists/partial" "$deps/src"
+  cat > "$aptdir/sources/debian-src.sources" <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  aptopts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$aptdir/sources"
+           -o Dir::State::Lists="$aptdir/lists" -o Debug::NoLocking=1)
+  apt-get "${aptopts[@]}" update -qq
+  (cd "$deps/src" && apt-get "${aptopts[@]}" source -qq --download-only libpng1.6/bookworm)
+  rm -rf "$deps/src/libpng"
+  mkdir -p "$deps/src/libpng"
+  tar -xf "$(ls "$deps"/src/libpng1.6_*.orig.tar.* | head -n 1)" -C "$deps/src/libpng" --strip-components=1
+  cmake -S "$deps/src/libpng" -B "$deps/build-libpng" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -Wno-dev >/dev/null
+  cmake --build "$deps/build-libpng" -j"$(nproc)" >/dev/null
+  cmake --install "$deps/build-libpng" >/dev/null
+  echo "setup: libpng built into $prefix"
+fi
+
+# GoogleTest and GoogleMock from Debian's sources, cross-built.
+if [ ! -f "$prefix/lib/libgtest.a" ]; then
+  cmake -S /usr/src/googletest -B "$deps/build-gtest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$deps/build-gtest" -j"$(nproc)" >/dev/null
+  cmake --install "$deps/build-gtest" >/dev/null
+  echo "setup: googletest built into $prefix"
+fi
