@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct MainWindowState {
   std::vector<HWND> controls;  // in list order, parallel to desc->controls
   std::vector<int> keyboardOrder;
   HWND savedFocus = nullptr;   // the focus when the window was last deactivated
+  HFONT font = nullptr;        // given with WM_SETFONT
 };
 
 MainWindowState* StateOf(HWND hwnd) {
@@ -170,6 +172,26 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       if (MainWindowState* s = StateOf(hwnd)) RestoreFocus(hwnd, *s);
       return 0;
+    case WM_SETFONT:
+      if (MainWindowState* s = StateOf(hwnd)) s->font = reinterpret_cast<HFONT>(wp);
+      return 0;
+    case WM_GETFONT: {
+      MainWindowState* s = StateOf(hwnd);
+      return reinterpret_cast<LRESULT>(s ? s->font : nullptr);
+    }
+    case WM_GETMINMAXINFO:
+      // The outer size is kept exactly, even on a screen smaller than the window.
+      if (MainWindowState* s = StateOf(hwnd)) {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+        info->ptMaxTrackSize.x = std::max<LONG>(info->ptMaxTrackSize.x, s->desc->window.width);
+        info->ptMaxTrackSize.y = std::max<LONG>(info->ptMaxTrackSize.y, s->desc->window.height);
+        return 0;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      // No maximise box, and no other way to maximise either.
+      if ((wp & 0xFFF0) == SC_MAXIMIZE) return 0;
+      break;
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_DESTROY:

@@ -1,5 +1,6 @@
 // The main window as a user meets it: started as a separate process and
-// looked at with the ordinary Win32 calls.
+// looked at with the ordinary Win32 calls. (Wine answers no cross-process
+// WM_GETFONT or WM_GETICON; main_window_test checks those in-process.)
 #include <gtest/gtest.h>
 
 #include "app/layout.h"
@@ -40,17 +41,14 @@ TEST_F(MainWindow, IsCentredWithItsExactOuterSizeAndStyles) {
   EXPECT_EQ(rc.left, screen->x);
   EXPECT_EQ(rc.top, screen->y);
 
-  LONG style = GetWindowLongA(w, GWL_STYLE);
-  for (LONG bit : {WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX, WS_CLIPCHILDREN}) EXPECT_EQ(style & bit, bit) << bit;
-  for (LONG bit : {WS_THICKFRAME, WS_MAXIMIZEBOX, WS_CHILD, WS_POPUP}) EXPECT_EQ(style & bit, 0) << bit;
+  DWORD style = static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE));
+  for (DWORD bit : {DWORD{WS_CAPTION}, DWORD{WS_SYSMENU}, DWORD{WS_MINIMIZEBOX}, DWORD{WS_CLIPCHILDREN}}) EXPECT_EQ(style & bit, bit) << bit;
+  for (DWORD bit : {DWORD{WS_THICKFRAME}, DWORD{WS_MAXIMIZEBOX}, DWORD{WS_CHILD}, DWORD{WS_POPUP}}) EXPECT_EQ(style & bit, 0u) << bit;
   EXPECT_EQ(GetWindowLongA(w, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
   EXPECT_EQ(GetWindow(w, GW_OWNER), nullptr);
   DWORD classStyle = static_cast<DWORD>(GetClassLongPtrA(w, GCL_STYLE));
   EXPECT_EQ(classStyle, static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS));
-  EXPECT_EQ(GetClassLongPtrA(w, GCLP_HBRBACKGROUND), 0);
-  EXPECT_NE(SendMessageA(w, WM_GETICON, ICON_BIG, 0), 0);
-  EXPECT_NE(SendMessageA(w, WM_GETICON, ICON_SMALL, 0), 0);
-  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageA(w, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
+  EXPECT_EQ(GetClassLongPtrA(w, GCLP_HBRBACKGROUND), 0u);
 }
 
 TEST_F(MainWindow, ControlsAreStackedInListOrderAtTheirPlaces) {
@@ -85,8 +83,6 @@ TEST_F(MainWindow, ControlsAreStackedInListOrderAtTheirPlaces) {
   LONG button = GetWindowLongA(children[3], GWL_STYLE);
   EXPECT_EQ(button & 0x0F, BS_PUSHBUTTON);  // not a default button: Enter clicks nothing
   EXPECT_EQ(button & (BS_CENTER | BS_VCENTER | BS_MULTILINE), BS_CENTER | BS_VCENTER | BS_MULTILINE);
-  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageA(children[3], WM_GETFONT, 0, 0)),
-            GetStockObject(DEFAULT_GUI_FONT));
 }
 
 TEST_F(MainWindow, LabelAndPictureArePaintedOverThePanel) {

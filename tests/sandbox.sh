@@ -71,7 +71,7 @@ fi
 
 bash "$top/tests/servers/make_certs.sh" "$state" >/dev/null
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
-wine64 "$top/build/cross/tests/trust_ca.exe" "$(winpath "$state/ca.der")"
+wine "$top/build/cross/tests/trust_ca.exe" "$(winpath "$state/ca.der")"
 
 python3 "$top/tests/servers/listserver.py" --state "$state" --certs "$state" \
   --http 8080 --https 443 --https 8443:expired --https 8444:wronghost --https 8445:selfsigned \

@@ -104,7 +104,9 @@ TEST(WindowData, FlippedBytesNeverCrashTheReader) {
     std::string bad = data;
     bad[i] = static_cast<char>(bad[i] ^ 0xFF);
     std::vector<WindowDesc> windows;
-    if (Read(bad, &windows)) EXPECT_FALSE(windows.empty());
+    if (Read(bad, &windows)) {
+      EXPECT_FALSE(windows.empty());
+    }
   }
 }
 
