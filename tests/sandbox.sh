@@ -56,7 +56,7 @@ pids+=($!)
 read -r -t 20 display <&9 || { echo "sandbox: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$display
 
-export LC_ALL=zh_CN.UTF-8
+export LOCPATH=$top/build/deps/locale LC_ALL=zh_CN.UTF-8
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree="
 export WINEARCH=win64

@@ -4,7 +4,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=$top/build/run-prefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=" LC_ALL=zh_CN.UTF-8
+export WINEDLLOVERRIDES="mscoree=" LOCPATH=$top/build/deps/locale LC_ALL=zh_CN.UTF-8
 if [ -z "${DISPLAY:-}" ]; then
   echo "run: no display; starting the program on a private Xvfb screen (1024x768)"
   exec 9<> <(:)

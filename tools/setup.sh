@@ -12,7 +12,7 @@ mkdir -p "$deps"
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev wine64 wine xvfb fonts-wqy-microhei
-  cmake make openssl python3 iproute2 util-linux dpkg-dev googletest
+  cmake make openssl python3 iproute2 util-linux dpkg-dev googletest locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -26,6 +26,15 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 toolchain=$top/cmake/mingw-w64-x86_64.cmake
+
+# Wine takes code page 936 from a zh_CN locale, and names files with it only
+# when the C library knows that locale: it is compiled here, privately, and
+# used through LOCPATH (tests/sandbox.sh, tools/run.sh).
+if [ ! -f "$deps/locale/zh_CN.UTF-8/LC_CTYPE" ]; then
+  mkdir -p "$deps/locale"
+  localedef -i zh_CN -f UTF-8 "$deps/locale/zh_CN.UTF-8" 2>/dev/null || true
+  [ -f "$deps/locale/zh_CN.UTF-8/LC_CTYPE" ] || { echo "setup: cannot compile the zh_CN.UTF-8 locale" >&2; exit 1; }
+fi
 
 # libpng from Debian's source package. apt is pointed at a private source list
 # and state folder under build/deps, so the machine's apt configuration stays
