@@ -124,6 +124,25 @@ TEST_F(MainWindow, FocusStartsInThePanelAndTabMovesBetweenPanelAndButton) {
   EXPECT_TRUE(IsWindow(program.Window()));
 }
 
+TEST_F(MainWindow, GetsTheFocusBackWhereItWasAfterAnotherWindowWasActive) {
+  HWND button = Control(3);
+  BringToFront(program.Window());
+  PressKey(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(program.Window()) == button; }, 3000));
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+  BringToFront(other);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 3000));
+  BringToFront(program.Window());
+  EXPECT_TRUE(WaitUntil([&] { return FocusOf(program.Window()) == button; }, 3000));
+  DestroyWindow(other);
+}
+
+TEST_F(MainWindow, LetsWindowsEndTheSessionWithoutAsking) {
+  EXPECT_EQ(SendMessageA(program.Window(), WM_QUERYENDSESSION, 0, 0), TRUE);
+  EXPECT_TRUE(IsWindow(program.Window()));
+}
+
 TEST_F(MainWindow, CannotBeMaximisedButCanBeMinimisedAndRestored) {
   HWND w = program.Window();
   SendMessageA(w, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
