@@ -45,10 +45,10 @@ std::string FileLeftAlone(const std::string& why, const char* path) {
 // Between the dialog and the end of the run the window handles no message;
 // the wait cursor says so. Input given meanwhile is dropped rather than
 // acted on afterwards, so a click on the frozen button starts nothing.
-class BusyCursor {
+class BusyWindow {
  public:
-  BusyCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-  ~BusyCursor() {
+  BusyWindow() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+  ~BusyWindow() {
     MSG message;
     while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
     }
@@ -58,15 +58,15 @@ class BusyCursor {
     }
     SetCursor(previous_);
   }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
+  BusyWindow(const BusyWindow&) = delete;
+  BusyWindow& operator=(const BusyWindow&) = delete;
 
  private:
   HCURSOR previous_;
 };
 
-// Steps 2 to 9: the first download into the confirmed file. A failed
-// download leaves the file as it was.
+// The first download, into the confirmed file. A failed download leaves the
+// file as it was.
 void SaveToFile(ExportServices& services, std::string* report) {
   TextValue chosenName(services.DialogFileName());
   TextValue path(SavePathFor(chosenName.get()));
@@ -89,8 +89,8 @@ void SaveToFile(ExportServices& services, std::string* report) {
   fileBytes.reset();
 }
 
-// Steps 10 to 14: a second, separate download onto the clipboard. A failed
-// download leaves the clipboard as it was.
+// A second, separate download onto the clipboard. A failed download leaves
+// the clipboard as it was.
 void CopyToClipboard(ExportServices& services, std::string* report) {
   DownloadOutcome outcome;
   ByteSetValue secondDownload(services.DownloadList(&outcome));
@@ -145,7 +145,7 @@ void RunSaveAndCopy(ExportServices& services) {
   bool confirmed = services.OpenDialog();
   std::string report;
   {
-    BusyCursor busy;
+    BusyWindow busy;
     if (confirmed) SaveToFile(services, &report);
     CopyToClipboard(services, &report);
   }

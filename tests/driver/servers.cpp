@@ -177,5 +177,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 std::string HttpUrl(const std::string& path) { return "http://127.0.0.1:" + std::to_string(kHttpPort) + path; }
 
 std::string HttpsUrl(const std::string& path, int port) {
-  return "https://127.0.0.1" + (port == 443 ? std::string() : ":" + std::to_string(port)) + path;
+  // Wine checks the host against the certificate's DNS names only, so the
+  // secure servers are reached by name.
+  return "https://localhost" + (port == 443 ? std::string() : ":" + std::to_string(port)) + path;
 }

@@ -441,6 +441,63 @@ class Exchange:
         body = gzip.compress(b"Varnook gzip test body.\n" * 20, mtime=0)
         self.Simple(200, body, extra=[("Content-Encoding", "gzip")])
 
+    # ---- hostile answers (the hostile-input tests) -------------------------
+
+    def Long(self, n, m, query):
+        """Announces n bytes and sends m > n: the length is a lie the other way."""
+        self.SendHead(200, [("Content-Type", "text/plain"), ("Content-Length", n)])
+        self.SendPattern(int(m))
+        self.server.CloseClean(self.conn)
+
+    def Stall(self, seconds, query):
+        """A body without a length that stops after 10 bytes and stays silent
+        for `seconds`, then ends cleanly: measures the client's receive time-out."""
+        self.SendHead(200, [("Content-Type", "text/plain")])
+        self.SendPattern(10)
+        self.HoldOpen(float(seconds))
+        self.server.CloseClean(self.conn)
+
+    def Endless(self, query):
+        """A body without a length that never ends: bytes as fast as the client reads."""
+        self.SendHead(200, [("Content-Type", "text/plain")])
+        while not self.server.stop.is_set():
+            self.SendPattern(kChunkAligned)
+        raise ClientGone()
+
+    def Trickle(self, ms, query):
+        """A body without a length that never ends and never falls silent:
+        one byte every `ms` milliseconds."""
+        self.SendHead(200, [("Content-Type", "text/plain")])
+        delay = int(ms) / 1000.0
+        i = 0
+        while not self.server.stop.wait(delay):
+            self.Send(kPatternBlock[i % kPeriod:i % kPeriod + 1])
+            i += 1
+        raise ClientGone()
+
+    def Binary(self, query):
+        """Every byte value but zero, then a zero and more: no text in any code page."""
+        body = bytes(range(1, 256)) * 4 + b"\x00" + bytes(range(256))
+        self.Simple(200, body, "application/octet-stream")
+
+    def NotGbk(self, query):
+        """UTF-8 and Latin-1 text, and lead bytes of code page 936 with no trail."""
+        body = ("\u5217\u8868 UTF-8 \u2713\n".encode("utf-8") + "caf\xe9 Latin-1\n".encode("latin-1") +
+                b"lead without trail \x81\n\xfe")
+        self.Simple(200, body)
+
+    def HoldOpen(self, seconds):
+        self.conn.settimeout(0.5)
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline and not self.server.stop.is_set():
+            try:
+                if not self.conn.recv(65536):
+                    return
+            except socket.timeout:
+                continue
+            except (OSError, ssl.SSLError):
+                return
+
     kRoutes = [
         (r"/len/(\d+)", Len),
         (r"/nolen/(\d+)", NoLen),
@@ -458,6 +515,12 @@ class Exchange:
         (r"/drip/(\d+)/(\d+)", Drip),
         (r"/hang", Hang),
         (r"/gzip", Gzip),
+        (r"/long/(\d+)/(\d+)", Long),
+        (r"/stall/(\d+)", Stall),
+        (r"/endless", Endless),
+        (r"/trickle/(\d+)", Trickle),
+        (r"/binary", Binary),
+        (r"/notgbk", NotGbk),
     ]
 
     # The tracker list path, and any path no route above claims.
@@ -477,6 +540,8 @@ class Exchange:
             self.SendHead(status, [typeHeader])
             self.SendBody(body)
             return self.server.CloseClean(self.conn)
+        if mode == "hang":
+            return self.Hang({})
         if mode in ("short", "drop"):
             self.SendHead(status, [typeHeader, ("Content-Length", str(len(body)))])
             self.SendBody(body[:len(body) // 2])
