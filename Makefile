@@ -26,7 +26,7 @@ test: build
 	@tests/sandbox.sh ctest --test-dir $(CROSS) --output-on-failure -j2
 
 screenshot: build
-	@tests/sandbox.sh --screen 800x600 tests/screenshot.sh docs/screenshot.png
+	@tests/sandbox.sh tests/screenshot.sh docs/screenshot.png
 
 resources:
 	python3 res/make_credit_png.py res/credit.png
