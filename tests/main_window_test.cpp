@@ -2,6 +2,8 @@
 // for what another process cannot see (fonts and icons are per process).
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/main_window.h"
 #include "app/shell.h"
 
@@ -10,11 +12,24 @@ namespace {
 class MainWindowInProcess : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // Started from elsewhere, as from a shortcut with another working folder.
+    SetCurrentDirectoryA("C:\\");
     InitShell();  // this test program carries the program's resources
+    GetCurrentDirectoryA(MAX_PATH, folderAfterInit);
     LoadStartupWindow(kMainWindowId);
   }
+  static char folderAfterInit[MAX_PATH];
   HWND Window() { return MainWindow(); }
 };
+
+char MainWindowInProcess::folderAfterInit[MAX_PATH];
+
+TEST_F(MainWindowInProcess, TheProgramFolderIsTheCurrentFolderAfterStartUp) {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  *strrchr(path, '\\') = '\0';
+  EXPECT_STREQ(folderAfterInit, path);
+}
 
 TEST_F(MainWindowInProcess, WindowAndButtonUseTheDefaultGuiFontAndTheIconIsSet) {
   HWND w = Window();
