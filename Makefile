@@ -1,7 +1,7 @@
 # make run   - set up what is missing, build, start the program under Wine
 # make test  - set up what is missing, build, run every test in the sandbox
 # make build - leave the program at build/varnook.exe
-.PHONY: all setup build run test screenshot bench clean resources
+.PHONY: all setup build run test screenshot bench clean resources fuzz
 
 TOP := $(CURDIR)
 CROSS := build/cross
@@ -27,6 +27,19 @@ test: build
 
 screenshot: build
 	@tests/sandbox.sh tests/screenshot.sh docs/screenshot.png
+
+# Every figure of the performance table against its floor, measured in the
+# sandbox with its own Wine prefix (kept between runs); never part of
+# `make test`. The output is also left in build/bench.txt.
+bench: build
+	@bench/setup.sh
+	@VARNOOK_RUN_DIR=$(TOP)/build/bench-run VARNOOK_KEEP_PREFIX=1 tests/sandbox.sh bench/run.sh
+
+# The pure parsers under libFuzzer with the address and undefined-behaviour
+# sanitizers, natively, 60 s each (FUZZ_SECONDS=...); not part of `make test`.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@fuzz/run.sh $(FUZZ_SECONDS)
 
 resources:
 	python3 res/make_credit_png.py res/credit.png

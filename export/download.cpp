@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "export/content_length.h"
 
@@ -20,7 +21,16 @@ constexpr char kExtraHeaders[] = "Accept: */*\r\n\r\n";
 constexpr DWORD kExtraHeadersLength = sizeof kExtraHeaders - 1;  // 15
 constexpr DWORD kCanonicalRoom = 2084;
 constexpr DWORD kLengthRoom = 32;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+// Redirects are followed here rather than by WinINet, which under Wine
+// follows a redirect loop for ever.
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+// A longer chain of redirects ends the fetch with the last redirect's status.
+constexpr int kMostRedirects = 10;
+// WinINet under Wine sets no receive time-out and waits for a silent server
+// without end; with this one a fetch ends once no byte has come for 30 s,
+// whether the server is silent before its answer or in the middle of the body.
+constexpr DWORD kReceiveTimeoutMs = 30000;
 // Room a body of unknown length starts with; the sample list fits in it.
 constexpr size_t kFirstRoom = 64 * 1024;
 constexpr size_t kByteSetHeader = offsetof(ByteSetData, bytes);
@@ -127,8 +137,13 @@ bool CrackUrl(const char* url, UrlParts* parts, DownloadOutcome* outcome) {
   return true;
 }
 
-// The body as it arrives: one heap block laid out as a ByteSet, so that the
-// finished body becomes the result without another copy.
+// The body as it arrives: one block laid out as a ByteSet, so that the
+// finished body becomes the result without another copy. It starts as a heap
+// block (of the announced length when there is one). A body that outgrows it
+// moves, once, into a region of address space reserved for the largest body,
+// whose pages are committed as the bytes arrive: a long body of unknown
+// length is then neither copied again nor written twice, where growing a heap
+// block would move it to new memory at every step.
 class Body {
  public:
   Body() = default;
@@ -147,13 +162,13 @@ class Body {
     room_ = room;
     return true;
   }
-  // Makes room for the next read: geometric growth, so that a long body is
-  // not copied again on every read.
+  // Makes room for the next read, at least doubling it.
   bool Grow(size_t chunk) {
     if (room_ >= kMostRoom) return false;
     size_t doubled = room_ > kMostRoom / 2 ? kMostRoom : room_ * 2;
     size_t wanted = std::min(std::max(doubled, received_ + chunk), kMostRoom);
-    return Reserve(wanted) || Reserve(std::min(received_ + chunk, kMostRoom));
+    if (inRegion_) return Commit(wanted) || Commit(std::min(received_ + chunk, kMostRoom));
+    return MoveToRegion(wanted) || Reserve(wanted) || Reserve(std::min(received_ + chunk, kMostRoom));
   }
   size_t FreeRoom() const { return room_ - received_; }
   unsigned char* Tail() { return block_->bytes + received_; }
@@ -165,15 +180,49 @@ class Body {
     ByteSetData* set = block_;
     block_ = nullptr;
     set->count = static_cast<int32_t>(received_);
-    if (void* shrunk = TryResizeValue(set, kByteSetHeader + received_))
+    if (inRegion_) {
+      // The pages committed ahead and never written go back.
+      size_t used = RoundToPage(kByteSetHeader + received_);
+      if (used < kByteSetHeader + room_)
+        VirtualFree(reinterpret_cast<char*>(set) + used, kByteSetHeader + room_ - used, MEM_DECOMMIT);
+    } else if (void* shrunk = TryResizeValue(set, kByteSetHeader + received_)) {
       set = static_cast<ByteSetData*>(shrunk);
+    }
     return set;
   }
 
  private:
+  static size_t RoundToPage(size_t size) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    size_t page = system.dwPageSize;
+    return (size + page - 1) / page * page;
+  }
+  bool Commit(size_t room) {
+    if (!VirtualAlloc(block_, kByteSetHeader + room, MEM_COMMIT, PAGE_READWRITE)) return false;
+    room_ = room;
+    return true;
+  }
+  // ReleaseValue knows such a region by the value standing at its very start.
+  bool MoveToRegion(size_t room) {
+    void* region = VirtualAlloc(nullptr, kByteSetHeader + kMostRoom, MEM_RESERVE, PAGE_NOACCESS);
+    if (!region) return false;
+    if (!VirtualAlloc(region, kByteSetHeader + room, MEM_COMMIT, PAGE_READWRITE)) {
+      VirtualFree(region, 0, MEM_RELEASE);
+      return false;
+    }
+    memcpy(region, block_, kByteSetHeader + received_);
+    ReleaseValue(block_);
+    block_ = static_cast<ByteSetData*>(region);
+    room_ = room;
+    inRegion_ = true;
+    return true;
+  }
+
   ByteSetData* block_ = nullptr;
   size_t room_ = 0;
   size_t received_ = 0;
+  bool inRegion_ = false;
 };
 
 ByteSet ReadBody(HINTERNET request, long long announced, size_t chunk, DownloadOutcome* outcome) {
@@ -207,7 +256,43 @@ ByteSet ReadBody(HINTERNET request, long long announced, size_t chunk, DownloadO
   return body.Finish();
 }
 
-ByteSet FetchParts(HINTERNET root, UrlParts* parts, DownloadOutcome* outcome) {
+bool IsRedirect(DWORD status) {
+  return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT ||
+         status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_REDIRECT_KEEP_VERB ||
+         status == HTTP_STATUS_PERMANENT_REDIRECT;
+}
+
+// The Location header, or false when there is none.
+bool QueryLocation(HINTERNET request, std::string* location) {
+  DWORD size = 0;
+  HttpQueryInfoA(request, HTTP_QUERY_LOCATION, nullptr, &size, nullptr);
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return false;
+  std::string text(size, '\0');
+  if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, &text[0], &size, nullptr)) return false;
+  text.resize(size);
+  *location = text;
+  return !text.empty();
+}
+
+// The address a redirect's Location names, relative ones taken against `base`.
+bool CombineUrl(const std::string& base, const std::string& location, std::string* target) {
+  std::string combined(kCanonicalRoom, '\0');
+  DWORD length = kCanonicalRoom;
+  if (!InternetCombineUrlA(base.c_str(), location.c_str(), &combined[0], &length, ICU_NO_ENCODE)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    combined.assign(length + 1, '\0');
+    length = static_cast<DWORD>(combined.size());
+    if (!InternetCombineUrlA(base.c_str(), location.c_str(), &combined[0], &length, ICU_NO_ENCODE))
+      return false;
+  }
+  combined.resize(length);
+  *target = combined;
+  return true;
+}
+
+// One request. A redirect the caller may still follow ends it with the
+// target's Location in *redirect (nullptr: redirects are failures).
+ByteSet FetchParts(HINTERNET root, UrlParts* parts, DownloadOutcome* outcome, std::string* redirect) {
   InternetHandle connection(InternetConnectA(root, parts->host, parts->port, parts->user,
                                              parts->password, INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return FailedCall(outcome, "InternetConnectA");
@@ -223,6 +308,8 @@ ByteSet FetchParts(HINTERNET root, UrlParts* parts, DownloadOutcome* outcome) {
   InternetHandle request(HttpOpenRequestA(connection.Get(), kVerb, parts->path, kHttpVersion,
                                           nullptr, acceptList, parts->flags, 0));
   if (!request) return FailedCall(outcome, "HttpOpenRequestA");
+  DWORD timeout = kReceiveTimeoutMs;
+  InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
   if (!HttpSendRequestA(request.Get(), kExtraHeaders, kExtraHeadersLength, nullptr, 0))
     return FailedCall(outcome, "HttpSendRequestA");
 
@@ -241,11 +328,36 @@ ByteSet FetchParts(HINTERNET root, UrlParts* parts, DownloadOutcome* outcome) {
                       &statusSize, nullptr))
     return FailedCall(outcome, "HttpQueryInfoA");
   outcome->status = status;
+  if (redirect && IsRedirect(status) && QueryLocation(request.Get(), redirect))
+    return Fail(outcome, DownloadOutcome::kHttpStatus);
   if (status < 200 || status > 299) return Fail(outcome, DownloadOutcome::kHttpStatus);
   if (announced > kMaxByteSetCount) return Fail(outcome, DownloadOutcome::kTooLarge);
 
   return ReadBody(request.Get(), announced, outcome->chunk, outcome);
   // The request closes here, then the connection.
+}
+
+// Fetches the cracked `url`, following redirects to http and https addresses.
+// A redirect from https to plain http is refused, as WinINet does by default
+// on Windows: the list must not leave a secure connection.
+ByteSet FetchFollowing(HINTERNET root, const char* url, UrlParts* parts, DownloadOutcome* outcome) {
+  std::string current = url;
+  for (int redirects = 0;; ++redirects) {
+    std::string location;
+    ByteSet body = FetchParts(root, parts, outcome, redirects < kMostRedirects ? &location : nullptr);
+    if (location.empty()) return body;
+    // Where the redirect cannot be followed, it stands as the server's answer.
+    std::string target;
+    if (!CombineUrl(current, location, &target)) return nullptr;
+    bool wasSecure = (parts->flags & INTERNET_FLAG_SECURE) != 0;
+    DownloadOutcome redirected;
+    if (!CrackUrl(target.c_str(), parts, &redirected)) return nullptr;
+    if (wasSecure && !(parts->flags & INTERNET_FLAG_SECURE))
+      return Fail(outcome, DownloadOutcome::kNetwork, "HttpSendRequestA",
+                  ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+    current = target;
+    *outcome = DownloadOutcome();
+  }
 }
 
 }  // namespace
@@ -265,7 +377,7 @@ ByteSet FetchUrl(HINTERNET root, const char* url, DownloadOutcome* outcome) {
   UrlParts parts;
   if (!CrackUrl(url, &parts, outcome)) return nullptr;
   if (!root) return Fail(outcome, DownloadOutcome::kNetwork, "InternetOpenA", ERROR_INVALID_HANDLE);
-  return FetchParts(root, &parts, outcome);
+  return FetchFollowing(root, url, &parts, outcome);
 }
 
 ByteSet HttpReadFile(const char* url, DownloadOutcome* outcome) {
@@ -278,7 +390,7 @@ ByteSet HttpReadFile(const char* url, DownloadOutcome* outcome) {
     programRoot = OpenInternetRoot();
     if (!programRoot) return FailedCall(outcome, "InternetOpenA");
   }
-  return FetchParts(programRoot, &parts, outcome);
+  return FetchFollowing(programRoot, url, &parts, outcome);
 }
 
 void CloseDownloads() {

@@ -33,7 +33,9 @@ struct DownloadOutcome {
 
 // Fetches `url` with the program's request rules on the program's one root
 // handle (opened on first use, kept until CloseDownloads). Returns the body,
-// or missing on any failure; the caller owns the result.
+// or missing on any failure; the caller owns the result. Up to 10 redirects
+// are followed (never from https to http), and a server that sends nothing
+// for 30 s ends the fetch.
 ByteSet HttpReadFile(const char* url, DownloadOutcome* outcome = nullptr);
 
 // The same fetch on a root handle of the caller's own (the panel's loader uses

@@ -1,6 +1,7 @@
 #include "export/file_write.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -63,26 +64,54 @@ DWORD CheckTargetWritable(const char* target) {
   return ERROR_SUCCESS;
 }
 
-// The temporary file goes into the target's own folder, so that putting it in
-// place is a rename within one volume. The system splits the path, which
-// keeps a double-byte character whose second byte is '\' in one piece.
-DWORD CreateFileBeside(const char* target, std::string* tempName, HANDLE* file) {
+// The wide, extended-length form of a full path. A target of up to MAX_PATH
+// is fine for the ANSI calls, but the temporary name beside it may be longer.
+std::wstring ExtendedPath(const std::string& full) {
+  int count = MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, nullptr, 0);
+  if (count <= 1) return std::wstring();
+  std::wstring wide(static_cast<size_t>(count), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, &wide[0], count);
+  wide.resize(static_cast<size_t>(count) - 1);
+  if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+  return L"\\\\?\\" + wide;
+}
+
+// The target's full path, split where its file name starts. The system
+// splits it, which keeps a double-byte character whose second byte is '\' in
+// one piece. Device names (CON, NUL, COM1, ...) are no files: they are refused
+// before anything opens them.
+struct TargetPath {
+  std::string full;
+  size_t folderLength = 0;
+};
+
+DWORD ResolveTarget(const char* target, TargetPath* path) {
   char full[MAX_PATH];
   char* filePart = nullptr;
   DWORD length = GetFullPathNameA(target, MAX_PATH, full, &filePart);
   if (length == 0) return LastErrorOr(ERROR_INVALID_NAME);
   if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-  if (!filePart) return ERROR_INVALID_NAME;
-  std::string folder(full, filePart - full);
+  if (!filePart || strncmp(full, "\\\\.\\", 4) == 0 || strncmp(full, "\\\\?\\", 4) == 0)
+    return ERROR_INVALID_NAME;
+  path->full = full;
+  path->folderLength = static_cast<size_t>(filePart - full);
+  return ERROR_SUCCESS;
+}
 
+// The temporary file goes into the target's own folder, so that putting it in
+// place is a rename within one volume.
+DWORD CreateFileBeside(const TargetPath& target, std::wstring* tempName, HANDLE* file) {
+  std::wstring folder = ExtendedPath(target.full.substr(0, target.folderLength));
+  if (folder.empty()) return ERROR_INVALID_NAME;
   static LONG counter = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
     char name[32];
     snprintf(name, sizeof name, "~vnk%lx%lx.tmp", GetCurrentProcessId(),
              static_cast<unsigned long>(InterlockedIncrement(&counter)));
-    *tempName = folder + name;
-    if (tempName->size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-    *file = OpenForWriting(tempName->c_str(), CREATE_NEW);
+    *tempName = folder + std::wstring(name, name + strlen(name));
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    *file = CreateFileW(tempName->c_str(), GENERIC_WRITE, 0, &inheritable, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
     if (*file != INVALID_HANDLE_VALUE) return ERROR_SUCCESS;
     DWORD code = LastErrorOr(ERROR_ACCESS_DENIED);
     if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return code;
@@ -111,23 +140,26 @@ void SetWriteFileForTesting(WriteFileFunction writeFile) {
 bool WriteBytesToFile(const char* fileName, std::initializer_list<const ByteSetData*> sets,
                       DWORD* error) {
   if (TextLength(fileName) == 0) return Fail(ERROR_INVALID_NAME, error);
-  DWORD code = CheckTargetWritable(fileName);
+  TargetPath target;
+  DWORD code = ResolveTarget(fileName, &target);
+  if (code == ERROR_SUCCESS) code = CheckTargetWritable(target.full.c_str());
   if (code != ERROR_SUCCESS) return Fail(code, error);
 
-  std::string tempName;
+  std::wstring tempName;
   HANDLE handle = INVALID_HANDLE_VALUE;
-  code = CreateFileBeside(fileName, &tempName, &handle);
+  code = CreateFileBeside(target, &tempName, &handle);
   if (code != ERROR_SUCCESS) return Fail(code, error);
   FileHandle temp(handle);
 
   code = WriteAll(temp.Get(), sets);
   if (code == ERROR_SUCCESS && !temp.Close()) code = LastErrorOr(ERROR_WRITE_FAULT);
   if (code == ERROR_SUCCESS &&
-      !MoveFileExA(tempName.c_str(), fileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      !MoveFileExW(tempName.c_str(), ExtendedPath(target.full).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     code = LastErrorOr(ERROR_ACCESS_DENIED);
   if (code != ERROR_SUCCESS) {
     temp.Close();
-    DeleteFileA(tempName.c_str());
+    DeleteFileW(tempName.c_str());
     return Fail(code, error);
   }
   if (error) *error = ERROR_SUCCESS;

@@ -40,6 +40,9 @@ mount --bind "$run/hosts" /etc/hosts
 # No name server is reachable in here; an empty resolver list fails lookups at once.
 : > "$run/resolv.conf"
 mount --bind "$run/resolv.conf" /etc/resolv.conf
+# A 64 KB volume for the tests that fill it up (VARNOOK_FULL_DIR).
+mkdir -p "$state/full"
+mount -t tmpfs -o size=64k tmpfs "$state/full"
 
 pids=()
 cleanup() {
@@ -83,5 +86,6 @@ for port in 8080 443 8443 8444 8445; do
 done
 
 export VARNOOK_STATE_DIR=$(winpath "$state")
+export VARNOOK_FULL_DIR=$(winpath "$state/full")
 export VARNOOK_EXE=$(winpath "$top/build/cross/varnook.exe")
 "$@"

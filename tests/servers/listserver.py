@@ -457,6 +457,11 @@ class Exchange:
         self.HoldOpen(float(seconds))
         self.server.CloseClean(self.conn)
 
+    def Mute(self, seconds, query):
+        """Takes the request and answers nothing at all for `seconds`, then closes."""
+        self.HoldOpen(float(seconds))
+        self.server.CloseClean(self.conn)
+
     def Endless(self, query):
         """A body without a length that never ends: bytes as fast as the client reads."""
         self.SendHead(200, [("Content-Type", "text/plain")])
@@ -517,6 +522,7 @@ class Exchange:
         (r"/gzip", Gzip),
         (r"/long/(\d+)/(\d+)", Long),
         (r"/stall/(\d+)", Stall),
+        (r"/mute/(\d+)", Mute),
         (r"/endless", Endless),
         (r"/trickle/(\d+)", Trickle),
         (r"/binary", Binary),
