@@ -49,12 +49,16 @@ class BusyWindow {
  public:
   BusyWindow() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
   ~BusyWindow() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-    }
-    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
-    while (PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+    // One look at the queue first: each PeekMessage costs a trip to the
+    // window system, and usually there is nothing to drop.
+    if (HIWORD(GetQueueStatus(QS_INPUT))) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+      }
+      while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+      }
+      while (PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+      }
     }
     SetCursor(previous_);
   }
@@ -72,14 +76,14 @@ void SaveToFile(ExportServices& services, std::string* report) {
   TextValue path(SavePathFor(chosenName.get()));
   chosenName.reset();
 
+  // The download is written as it came: a copy of it would cost a list's
+  // worth of memory and time and change no byte.
   DownloadOutcome outcome;
-  ByteSetValue firstDownload(services.DownloadList(&outcome));
+  ByteSetValue fileBytes(services.DownloadList(&outcome));
   if (outcome.kind != DownloadOutcome::kOk) {
     AddSentence(report, FileLeftAlone(DescribeDownloadFailure(outcome), path.get()));
     return;
   }
-  ByteSetValue fileBytes(ToByteSet(firstDownload ? firstDownload.get() : &EmptyByteSet));
-  firstDownload.reset();
 
   DWORD error = 0;
   if (!services.WriteListFile(path.get(), fileBytes ? fileBytes.get() : &EmptyByteSet, &error)) {
@@ -98,8 +102,8 @@ void CopyToClipboard(ExportServices& services, std::string* report) {
     AddSentence(report, DescribeDownloadFailure(outcome) + kClipboardUnchanged);
     return;
   }
-  TextValue clipboardText(ToText(secondDownload ? secondDownload.get() : &EmptyByteSet));
-  secondDownload.reset();
+  // The text takes over the download's storage rather than copying it.
+  TextValue clipboardText(MoveToText(secondDownload.release()));
 
   if (!services.PutOnClipboard(clipboardText ? clipboardText.get() : EmptyText)) {
     AddSentence(report, kClipboardBusy);

@@ -38,6 +38,10 @@ Text JoinTexts(std::initializer_list<const char*> texts);
 ByteSet ToByteSet(const ByteSetData* set);
 // The bytes up to the first zero byte as a Text, or missing when that is empty.
 Text ToText(const ByteSetData* set);
+// ToText for a ByteSet the caller gives up: the text takes the set's own
+// storage instead of a copy, and `set` must not be used again. Missing (and
+// `set` released) when the text is empty.
+Text MoveToText(ByteSet set);
 // A new ByteSet of `count` bytes (uninitialised), count > 0.
 ByteSet NewByteSet(int32_t count);
 
@@ -53,7 +57,9 @@ std::string AllocationFailureText(size_t size);
 // is released with ReleaseValue like any other value.
 void* TryAllocateValue(size_t size);
 // Grows or shrinks a block from TryAllocateValue, keeping its bytes; nullptr
-// on failure, the old block then stays valid and unchanged.
+// on failure, the old block then stays valid and unchanged. Not for a
+// download's body, which may live in a region of its own (ReleaseValue
+// returns those too).
 void* TryResizeValue(void* value, size_t size);
 
 // Owns one value and releases it; for code that wants the release tied to a scope.

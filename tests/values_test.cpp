@@ -54,7 +54,7 @@ TEST(JoinTexts, JoinsInOrderIntoOneNewText) {
   }
 }
 
-TEST(ToText, StopsAtTheFirstZeroByte) {
+TEST(ToText, StopsAtTheFirstZeroByteWhetherItCopiesOrTakesTheStorage) {
   struct Case {
     std::string bytes;
     const char* expected;  // nullptr: missing
@@ -64,19 +64,28 @@ TEST(ToText, StopsAtTheFirstZeroByte) {
       {std::string("\0abc", 4), nullptr},
       {"", nullptr},
       {std::string(kTwoCharacters) + std::string("\0\0x", 3), kTwoCharacters},
+      // Past the first eight bytes, and tails that are not a whole word.
+      {std::string("0123456789abc\0efghijk", 21), "0123456789abc"},
+      {std::string("01234567\0abcdefgh", 17), "01234567"},
+      {"0123456789abcdefg", "0123456789abcdefg"},
   };
   for (const Case& c : cases) {
     ByteSetValue set = MakeSet(c.bytes);
-    TextValue text(ToText(set.get()));
+    TextValue copied(ToText(set.get()));
+    TextValue moved(MoveToText(set.release()));  // takes the set over, and frees it when missing
     if (!c.expected) {
-      EXPECT_FALSE(text) << c.bytes;
+      EXPECT_FALSE(copied) << c.bytes;
+      EXPECT_FALSE(moved) << c.bytes;
       continue;
     }
-    ASSERT_TRUE(text);
-    EXPECT_STREQ(text.get(), c.expected);
+    ASSERT_TRUE(copied);
+    ASSERT_TRUE(moved);
+    EXPECT_STREQ(copied.get(), c.expected);
+    EXPECT_STREQ(moved.get(), c.expected);
   }
   EXPECT_EQ(ToText(nullptr), nullptr);
   EXPECT_EQ(ToText(&EmptyByteSet), nullptr);
+  EXPECT_EQ(MoveToText(nullptr), nullptr);
 }
 
 TEST(ToByteSet, CopiesIntoSeparateStorage) {
