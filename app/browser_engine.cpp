@@ -44,7 +44,9 @@ std::unique_ptr<BrowserEngine> MakeBrowserEngine(EngineChoice choice) {
     char value[16] = "";
     DWORD length = GetEnvironmentVariableA(kEngineVariable, value, sizeof value);
     const char* forced = length > 0 && length < sizeof value ? value : nullptr;
-    choice = ResolveEngine(choice, forced, SystemHasHtmlEngine());
+    // The system check starts mshtml (and, on Wine without its engine, the
+    // engine's installer): only ask it when nothing else decides.
+    choice = ResolveEngine(choice, forced, !forced && SystemHasHtmlEngine());
   }
   if (choice == EngineChoice::kWebBrowser) return std::make_unique<WebBrowserEngine>();
   return std::make_unique<TextViewerEngine>();

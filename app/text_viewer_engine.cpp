@@ -17,6 +17,10 @@ constexpr UINT kLoadDone = WM_APP + 1;
 // How long the GUI thread gives a stopped load to let go of its handles.
 constexpr DWORD kStopWaitMs = 500;
 constexpr int kFontHeights[] = {10, 12, 14, 17, 20};
+// "……列表过长，只显示了开头的 4 MB。"
+const char kCutNotice[] =
+    "\xA1\xAD\xA1\xAD\xC1\xD0\xB1\xED\xB9\xFD\xB3\xA4\xA3\xAC\xD6\xBB\xCF\xD4\xCA\xBE\xC1\xCB\xBF\xAA\xCD\xB7\xB5\xC4 4 MB"
+    "\xA1\xA3";
 
 // "完成"
 const char kDoneStatus[] = "\xCD\xEA\xB3\xC9";
@@ -112,6 +116,14 @@ std::string TextForEdit(const unsigned char* bytes, size_t count) {
     text += static_cast<char>(bytes[i]);
   }
   return text;
+}
+
+size_t ShownLength(const unsigned char* bytes, size_t count) {
+  if (count <= kMostShownBytes) return count;
+  // Cut after a line end, so no double-byte character is split.
+  for (size_t i = kMostShownBytes; i > 0; --i)
+    if (bytes[i - 1] == '\n') return i;
+  return kMostShownBytes;
 }
 
 int TextViewerFontHeight(int level) { return kFontHeights[ClampZoom(level)]; }
@@ -248,7 +260,10 @@ void TextViewerEngine::OnLoadDone(WPARAM loadId) {
   } else if (outcome.kind == DownloadOutcome::kOk || outcome.kind == DownloadOutcome::kEmpty) {
     // An empty document is a page like any other.
     bytes = ByteCount(load->body.get());
-    page = TextForEdit(ByteData(load->body.get()), static_cast<size_t>(bytes));
+    const unsigned char* data = ByteData(load->body.get());
+    size_t shown = ShownLength(data, static_cast<size_t>(bytes));
+    page = TextForEdit(data, shown);
+    if (shown < static_cast<size_t>(bytes)) page += std::string("\r\n") + kCutNotice;
     title = load->url;
   } else {
     page = std::string(kCannotShow) + "\r\n\r\n" + DescribeDownloadFailure(outcome) + "\r\n\r\n" + load->url;

@@ -16,6 +16,11 @@
 // The text an EDIT control needs to show `count` bytes as lines: cut at the
 // first zero byte, every LF not already after a CR made CRLF.
 std::string TextForEdit(const unsigned char* bytes, size_t count);
+// How much of a page the viewer shows: a list is a few kilobytes, and a page
+// of many megabytes would hold the window still while the edit control takes
+// it in. Longer pages are cut after the last line end before the limit.
+constexpr size_t kMostShownBytes = 4 * 1024 * 1024;
+size_t ShownLength(const unsigned char* bytes, size_t count);
 
 // The character height in pixels of the viewer's font for a zoom level
 // (clamped to 0..4).

@@ -30,6 +30,18 @@ struct EditCase {
   std::string bytes, text;
 };
 
+TEST(ShownLength, LongPagesAreCutAfterTheirLastLineEndBeforeTheLimit) {
+  std::string page(kMostShownBytes + 100, 'a');
+  page[1000] = '\n';
+  page[kMostShownBytes - 10] = '\n';
+  page[kMostShownBytes + 5] = '\n';
+  auto bytes = [](const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); };
+  EXPECT_EQ(ShownLength(bytes(page), page.size()), kMostShownBytes - 9);
+  EXPECT_EQ(ShownLength(bytes(page), kMostShownBytes), kMostShownBytes);  // at the limit: whole
+  std::string noLineEnd(kMostShownBytes + 1, 'b');
+  EXPECT_EQ(ShownLength(bytes(noLineEnd), noLineEnd.size()), kMostShownBytes);
+}
+
 TEST(TextForEdit, MakesLinesAnEditControlShows) {
   const EditCase cases[] = {
       {"", ""},
