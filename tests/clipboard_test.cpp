@@ -7,31 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "driver/clipboard_holder.h"
 #include "driver/driver.h"
 
 namespace {
 
-constexpr char kHoldFlag[] = "--hold-clipboard";
-constexpr char kHeldEvent[] = "varnook-clipboard-test-held";
-constexpr char kReleaseEvent[] = "varnook-clipboard-test-release";
-
-// Started again as a child with kHoldFlag, this program plays the other
-// program that keeps the clipboard open; it never reaches the tests.
-struct ClipboardHolder {
-  ClipboardHolder() {
-    if (!strstr(GetCommandLineA(), kHoldFlag)) return;
-    HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHeldEvent);
-    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, kReleaseEvent);
-    // Held through a window: a holder without one would not keep out another
-    // opener without one under Wine.
-    HWND window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    if (!held || !release || !window || !OpenClipboard(window)) ExitProcess(1);
-    SetEvent(held);
-    WaitForSingleObject(release, 60000);
-    CloseClipboard();
-    ExitProcess(0);
-  }
-} holder;
+const bool kHolderRole = RunClipboardHolderIfAsked();
 
 bool ClipboardText(std::string* text) {
   if (!IsClipboardFormatAvailable(CF_TEXT)) return false;
@@ -56,33 +37,12 @@ TEST(SetClipboardText, PutsTheTextAsCfText) {
 
 TEST(SetClipboardText, ClipboardHeldByAnotherProgram) {
   ASSERT_TRUE(PutClipboardText("before"));
-  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, kHeldEvent);
-  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kReleaseEvent);
-  ASSERT_TRUE(held && release);
-
-  char exe[MAX_PATH];
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string command = "\"" + std::string(exe) + "\" " + kHoldFlag;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION child = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &child));
-  HANDLE waits[] = {held, child.hProcess};
-  ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0) << "holder did not start";
+  ClipboardHolder other;
+  ASSERT_TRUE(other.Holding()) << "holder did not start";
 
   EXPECT_FALSE(SetClipboardText("after"));
 
-  SetEvent(release);
-  WaitForSingleObject(child.hProcess, 30000);
-  DWORD code = 1;
-  GetExitCodeProcess(child.hProcess, &code);
-  EXPECT_EQ(code, 0u);
-  CloseHandle(child.hProcess);
-  CloseHandle(child.hThread);
-  CloseHandle(held);
-  CloseHandle(release);
-
+  EXPECT_EQ(other.Release(), 0u);
   std::string got;
   EXPECT_TRUE(ClipboardText(&got));
   EXPECT_EQ(got, "before");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/clipboard_holder.h"
 #include "driver/driver.h"
 #include "driver/servers.h"
 #include "real_export_services.h"
@@ -22,27 +23,8 @@ constexpr char kErrorCaption[] = "\xB4\xED\xCE\xF3";  // "错误"
 // "无法复制到剪贴板"
 constexpr char kClipboardBusy[] = "\xCE\xDE\xB7\xA8\xB8\xB4\xD6\xC6\xB5\xBD\xBC\xF4\xCC\xF9\xB0\xE5";
 constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
-constexpr char kHoldFlag[] = "--hold-clipboard";
-constexpr char kHeldEvent[] = "varnook-faults-clipboard-held";
-constexpr char kReleaseEvent[] = "varnook-faults-clipboard-release";
 const std::string kOld = "old list\r\n";
-
-// Started again with kHoldFlag, this program is the other program that keeps
-// the clipboard open (through a window: under Wine a holder without one does
-// not keep out an opener without one).
-struct ClipboardHolder {
-  ClipboardHolder() {
-    if (!strstr(GetCommandLineA(), kHoldFlag)) return;
-    HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHeldEvent);
-    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, kReleaseEvent);
-    HWND window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    if (!held || !release || !window || !OpenClipboard(window)) ExitProcess(1);
-    SetEvent(held);
-    WaitForSingleObject(release, 120000);
-    CloseClipboard();
-    ExitProcess(0);
-  }
-} holder;
+const bool kHolderRole = RunClipboardHolderIfAsked();
 
 HWND NameBox(HWND dialog) {
   if (HWND combo = GetDlgItem(dialog, kNameCombo)) {
@@ -164,19 +146,8 @@ TEST_F(CommandFaults, ReservedDeviceName) {
 
 TEST_F(CommandFaults, ClipboardHeldByAnotherProgram) {
   ASSERT_TRUE(PutClipboardText("clipboard before"));
-  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, kHeldEvent);
-  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kReleaseEvent);
-  ASSERT_TRUE(held && release);
-  char exe[MAX_PATH];
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string command = "\"" + std::string(exe) + "\" " + kHoldFlag;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION other = {};
-  ASSERT_TRUE(
-      CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &other));
-  HANDLE waits[] = {held, other.hProcess};
-  ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0) << "the holder did not start";
+  ClipboardHolder other;
+  ASSERT_TRUE(other.Holding()) << "the holder did not start";
 
   std::string folder = MakeTempFolder("clip");
   SaveAs(folder + "\\list");
@@ -185,12 +156,7 @@ TEST_F(CommandFaults, ClipboardHeldByAnotherProgram) {
   // The file was saved all the same.
   EXPECT_EQ(FileNow(folder + "\\list.txt"), SampleList());
 
-  SetEvent(release);
-  EXPECT_EQ(WaitForSingleObject(other.hProcess, 30000), WAIT_OBJECT_0);
-  CloseHandle(other.hProcess);
-  CloseHandle(other.hThread);
-  CloseHandle(held);
-  CloseHandle(release);
+  EXPECT_EQ(other.Release(), 0u);
   EXPECT_EQ(ClipboardNow(), "clipboard before");
 }
 

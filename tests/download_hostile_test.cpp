@@ -11,6 +11,7 @@
 
 #include "driver/driver.h"
 #include "driver/servers.h"
+#include "driver/values_text.h"
 #include "export/download.h"
 #include "export/download_error.h"
 #include "real_export_services.h"
@@ -21,17 +22,6 @@ using Kind = DownloadOutcome::Kind;
 
 // "下载列表失败"
 constexpr char kDownloadFailed[] = "\xCF\xC2\xD4\xD8\xC1\xD0\xB1\xED\xCA\xA7\xB0\xDC";
-
-// The bytes the servers send for /len, /nolen and the other pattern routes.
-std::string Pattern(size_t n) {
-  std::string bytes(n, '\0');
-  for (size_t i = 0; i < n; ++i) bytes[i] = i % 64 == 63 ? '\n' : static_cast<char>('a' + i % 26);
-  return bytes;
-}
-
-std::string BytesOf(const ByteSetData* set) {
-  return std::string(reinterpret_cast<const char*>(ByteData(set)), static_cast<size_t>(ByteCount(set)));
-}
 
 std::string Gunzip(const std::string& bytes) {
   z_stream stream = {};
@@ -73,16 +63,16 @@ struct HostileCase {
 TEST_F(HostileDownload, EveryAnswerEndsInItsOutcome) {
   const std::string loopUrl = HttpUrl("/loop");
   const HostileCase cases[] = {
-      {"slow drip", HttpUrl("/drip/200/10"), DownloadOutcome::kOk, 0, Pattern(200)},
+      {"slow drip", HttpUrl("/drip/200/10"), DownloadOutcome::kOk, 0, PatternBytes(200)},
       {"redirect to ftp", HttpUrl("/redirect?to=ftp://127.0.0.1/list.txt"), DownloadOutcome::kHttpStatus, 302,
        ""},
       {"redirect to file", HttpUrl("/redirect?to=file:///c:/windows/win.ini"), DownloadOutcome::kHttpStatus,
        302, ""},
       {"redirect from http up to https", HttpUrl("/redirect?to=" + HttpsUrl("/len/11")), DownloadOutcome::kOk,
-       0, Pattern(11)},
+       0, PatternBytes(11)},
       {"redirect from https down to http", HttpsUrl("/redirect?to=" + HttpUrl("/len/13")),
        DownloadOutcome::kNetwork, ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR, ""},
-      {"relative redirect", HttpUrl("/redirect?to=/len/12"), DownloadOutcome::kOk, 0, Pattern(12)},
+      {"relative redirect", HttpUrl("/redirect?to=/len/12"), DownloadOutcome::kOk, 0, PatternBytes(12)},
       {"redirect to an expired certificate", HttpUrl("/redirect?to=" + HttpsUrl("/len/14", kExpiredPort)),
        DownloadOutcome::kNetwork, ERROR_INTERNET_SEC_CERT_DATE_INVALID, ""},
       {"redirect loop", loopUrl, DownloadOutcome::kHttpStatus, 302, ""},
@@ -92,7 +82,7 @@ TEST_F(HostileDownload, EveryAnswerEndsInItsOutcome) {
        DownloadOutcome::kTruncated, 0, ""},
       {"length beyond 2^64", HttpUrl("/rawlen/20?v=18446744073709551617"), DownloadOutcome::kTooLarge, 0, ""},
       {"length beyond the negative range", HttpUrl("/rawlen/20?v=-9223372036854775809"), DownloadOutcome::kOk,
-       0, Pattern(20)},
+       0, PatternBytes(20)},
   };
   for (const HostileCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,7 +115,7 @@ TEST_F(HostileDownload, LengthShorterThanTheBodyGivesNoMoreThanWasSent) {
   EXPECT_EQ(outcome.chunk, 101u);
   size_t size = static_cast<size_t>(ByteCount(body.get()));
   EXPECT_TRUE(size == 100 || size == 200) << size;
-  EXPECT_EQ(BytesOf(body.get()), Pattern(size));
+  EXPECT_EQ(BytesOf(body.get()), PatternBytes(size));
 }
 
 TEST_F(HostileDownload, CompressedBodyIsHandedOnAsReceived) {

@@ -10,23 +10,13 @@
 
 #include "driver/driver.h"
 #include "driver/servers.h"
+#include "driver/values_text.h"
 #include "export/download_error.h"
 
 namespace {
 
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
-
-// The bytes the servers send for /len, /nolen, /big and friends.
-std::string Pattern(size_t n) {
-  std::string bytes(n, '\0');
-  for (size_t i = 0; i < n; ++i) bytes[i] = i % 64 == 63 ? '\n' : static_cast<char>('a' + i % 26);
-  return bytes;
-}
-
-std::string BytesOf(const ByteSetData* set) {
-  return std::string(reinterpret_cast<const char*>(ByteData(set)), static_cast<size_t>(ByteCount(set)));
-}
 
 int opens = 0;
 bool failNextOpen = false;
@@ -60,7 +50,7 @@ TEST_F(DownloadTest, SendsTheProgramsRequest) {
   DownloadOutcome outcome;
   ByteSetValue body(HttpReadFile(HttpUrl("/len/100?q=1#part").c_str(), &outcome));
   ASSERT_TRUE(body) << DescribeDownloadFailure(outcome);
-  EXPECT_EQ(BytesOf(body.get()), Pattern(100));
+  EXPECT_EQ(BytesOf(body.get()), PatternBytes(100));
   EXPECT_EQ(outcome.kind, DownloadOutcome::kOk);
   EXPECT_EQ(outcome.status, 200u);
 
@@ -92,7 +82,7 @@ TEST_F(DownloadTest, ChunkFollowsTheAnnouncedLength) {
     ByteSetValue body(HttpReadFile(HttpUrl(c.path).c_str(), &outcome));
     EXPECT_EQ(outcome.chunk, c.chunk) << c.path;
     ASSERT_TRUE(body) << c.path << ": " << DescribeDownloadFailure(outcome);
-    EXPECT_EQ(BytesOf(body.get()), Pattern(c.size)) << c.path;
+    EXPECT_EQ(BytesOf(body.get()), PatternBytes(c.size)) << c.path;
   }
 }
 
@@ -191,7 +181,7 @@ TEST_F(DownloadTest, LongUrlIsCanonicalizedInALargerBuffer) {
   DownloadOutcome outcome;
   ByteSetValue body(HttpReadFile(url.c_str(), &outcome));
   ASSERT_TRUE(body) << DescribeDownloadFailure(outcome);
-  EXPECT_EQ(BytesOf(body.get()), Pattern(10));
+  EXPECT_EQ(BytesOf(body.get()), PatternBytes(10));
   EXPECT_EQ(RequestsFor(target).size(), 1u);
 }
 
@@ -213,7 +203,7 @@ TEST_F(DownloadTest, SecondCallReusesTheRootAndAsksAgain) {
   for (int call = 0; call < 2; ++call) {
     ByteSetValue body(HttpReadFile(url.c_str()));
     ASSERT_TRUE(body) << call;
-    EXPECT_EQ(BytesOf(body.get()), Pattern(777));
+    EXPECT_EQ(BytesOf(body.get()), PatternBytes(777));
   }
   EXPECT_EQ(opens, 1);
   auto requests = RequestsFor("/len/777");
@@ -252,7 +242,7 @@ TEST_F(DownloadTest, ListUrlThroughTheListHost) {
 
 TEST_F(DownloadTest, LargeBodyArrivesWhole) {
   const size_t size = 64u << 20;
-  const std::string expected = Pattern(size);
+  const std::string expected = PatternBytes(size);
   for (const char* route : {"/big/", "/bignolen/"}) {
     DownloadOutcome outcome;
     ByteSetValue body(HttpReadFile(HttpUrl(route + std::to_string(size)).c_str(), &outcome));
@@ -275,8 +265,8 @@ TEST_F(DownloadTest, FetchUrlOnWorkerThreads) {
     });
   }
   for (auto& worker : workers) worker.join();
-  EXPECT_EQ(got[0], Pattern(200000));
-  EXPECT_EQ(got[1], Pattern(200000));
+  EXPECT_EQ(got[0], PatternBytes(200000));
+  EXPECT_EQ(got[1], PatternBytes(200000));
 
   // Closing a root under a running fetch ends that fetch as a failure. (Wine
   // lets a read already waiting on the socket finish; the fetch's next call on

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "driver/values_text.h"
+
 namespace {
 
 // "列表" — two double-byte characters.
@@ -17,10 +19,6 @@ ByteSetValue MakeSet(const std::string& bytes) {
   ByteSetValue set(NewByteSet(static_cast<int32_t>(bytes.size())));
   memcpy(set.get()->bytes, bytes.data(), bytes.size());
   return set;
-}
-
-std::string BytesOf(const ByteSetData* set) {
-  return std::string(reinterpret_cast<const char*>(ByteData(set)), static_cast<size_t>(ByteCount(set)));
 }
 
 bool OnProcessHeap(const void* value) {

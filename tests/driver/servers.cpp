@@ -161,6 +161,12 @@ void SetListBehaviour(const std::string& json) {
 
 std::string SampleList() { return ReadWholeFile(StatePath("sample_list.txt")); }
 
+std::string PatternBytes(size_t n) {
+  std::string bytes(n, '\0');
+  for (size_t i = 0; i < n; ++i) bytes[i] = i % 64 == 63 ? '\n' : static_cast<char>('a' + i % 26);
+  return bytes;
+}
+
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;

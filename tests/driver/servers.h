@@ -39,6 +39,10 @@ void SetListBehaviour(const std::string& json);
 // The bytes of the built-in sample list the servers serve by default.
 std::string SampleList();
 
+// The bytes the servers send for /len, /nolen, /big and the other pattern
+// routes: 'a' to 'z' over and over, with a line end every 64 bytes.
+std::string PatternBytes(size_t n);
+
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
