@@ -145,12 +145,18 @@ Text SavePathFor(const char* chosenName) {
 
 void RunSaveAndCopy(ExportServices& services) {
   // A cancelled dialog writes nothing: neither the last confirmed file nor
-  // a ".txt" in the current folder. The clipboard is still filled.
+  // a ".txt" in the current folder. The run still makes its two separate
+  // requests, the first one's list going nowhere, and fills the clipboard.
   bool confirmed = services.OpenDialog();
   std::string report;
   {
     BusyWindow busy;
-    if (confirmed) SaveToFile(services, &report);
+    if (confirmed) {
+      SaveToFile(services, &report);
+    } else {
+      DownloadOutcome unused;
+      ReleaseValue(services.DownloadList(&unused));
+    }
     CopyToClipboard(services, &report);
   }
   if (!report.empty()) services.ShowError(report.c_str());

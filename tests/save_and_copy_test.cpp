@@ -167,9 +167,10 @@ TEST_F(SaveAndCopyTest, ZeroByteEndsTheClipboardTextButNotTheFile) {
 
 TEST_F(SaveAndCopyTest, CancelWritesNothingAndStillCopies) {
   services.confirm = false;
-  services.downloads = {Ok("list\n")};
+  // Both requests are made; a failed first one concerns no file and says nothing.
+  services.downloads = {NotFound(), Ok("list\n")};
   RunSaveAndCopy(services);
-  EXPECT_EQ(services.calls, (Calls{"open", "download", "clipboard"}));
+  EXPECT_EQ(services.calls, (Calls{"open", "download", "download", "clipboard"}));
   EXPECT_EQ(services.clipboard, "list\n");
   EXPECT_TRUE(services.messages.empty());
 }
