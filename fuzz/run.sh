@@ -15,17 +15,7 @@ seconds=${1:-60}
 out=$top/build/fuzz
 
 # clang with its libFuzzer and sanitizer runtimes (Debian 12: clang 14).
-packages=(clang libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "fuzz: installing ${missing[*]}"
-  sudo_=""; [ "$(id -u)" -eq 0 ] || sudo_=sudo
-  $sudo_ apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$top/tools/install_packages.sh" fuzz clang libclang-rt-14-dev
 
 # Every target links the three pure units and the checks. Their headers
 # include <windows.h> for a few types and the lead-byte test of the file-type

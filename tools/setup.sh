@@ -9,21 +9,10 @@ deps=$top/build/deps
 prefix=$deps/mingw
 mkdir -p "$deps"
 
-packages=(
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libz-mingw-w64-dev wine64 wine xvfb fonts-wqy-microhei
+"$top/tools/install_packages.sh" setup \
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  libz-mingw-w64-dev wine64 wine xvfb fonts-wqy-microhei \
   cmake make openssl python3 iproute2 util-linux dpkg-dev googletest locales
-)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  sudo_=""; [ "$(id -u)" -eq 0 ] || sudo_=sudo
-  $sudo_ apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 toolchain=$top/cmake/mingw-w64-x86_64.cmake
 
