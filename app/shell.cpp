@@ -19,8 +19,6 @@ const char kFatalHead[] = "\xd4\xcb\xd0\xd0\xca\xb1\xb3\xf6\xb4\xed!\r\n\r\n";
 const char kCodeLabel[] = "\xb4\xed\xce\xf3\xb4\xfa\xc2\xeb\xa3\xba";
 // "错误信息："
 const char kMessageLabel[] = "\xb4\xed\xce\xf3\xd0\xc5\xcf\xa2\xa3\xba";
-// "错误"
-const char kFatalCaption[] = "\xb4\xed\xce\xf3";
 // "载入窗口模板数据段出错!"
 const char kBadWindowData[] = "\xd4\xd8\xc8\xeb\xb4\xb0\xbf\xda\xc4\xa3\xb0\xe5\xca\xfd\xbe\xdd\xb6\xce\xb3\xf6\xb4\xed!";
 // "载入启动窗口失败"
@@ -78,6 +76,9 @@ bool LoadWindowDescriptions(Shell& s) {
 }
 
 }  // namespace
+
+// "错误"
+const char kErrorCaption[] = "\xb4\xed\xce\xf3";
 
 void OnProgramEnd() {}
 void InitGlobals() {}
@@ -178,7 +179,7 @@ std::string FatalErrorText(const char* message, int code) {
 }
 
 void FatalError(const char* message, int code) {
-  MessageBoxA(nullptr, FatalErrorText(message, code).c_str(), kFatalCaption, MB_ICONERROR | MB_OK);
+  MessageBoxA(nullptr, FatalErrorText(message, code).c_str(), kErrorCaption, MB_ICONERROR | MB_OK);
   TheShell().exitRoutines.clear();
   EndProgram(-1);
   ExitProcess(static_cast<UINT>(-1));

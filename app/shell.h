@@ -19,6 +19,8 @@ void EndProgram(int exitCode);
 // Shows the error box ("运行时出错!" with the code and message) and ends the
 // process with exit code -1 without running the exit routines.
 [[noreturn]] void FatalError(const char* message, int code);
+// The caption of the program's error boxes, the fatal one and the command's: "错误".
+extern const char kErrorCaption[];
 // The box's text, built as the box shows it.
 std::string FatalErrorText(const char* message, int code);
 

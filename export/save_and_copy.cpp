@@ -13,8 +13,6 @@ namespace {
 
 constexpr char kTxtExtension[] = ".txt";
 constexpr size_t kTxtLength = sizeof(kTxtExtension) - 1;
-// "错误"
-constexpr char kErrorCaption[] = "\xB4\xED\xCE\xF3";
 // "文件“" path "”未改动。"
 constexpr char kFileBefore[] = "\xCE\xC4\xBC\xFE\xA1\xB0";
 constexpr char kFileUnchanged[] = "\xA1\xB1\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3";
