@@ -22,7 +22,6 @@ constexpr int kMessageText = 0xFFFF;
 constexpr char kErrorCaption[] = "\xB4\xED\xCE\xF3";  // "错误"
 // "无法复制到剪贴板"
 constexpr char kClipboardBusy[] = "\xCE\xDE\xB7\xA8\xB8\xB4\xD6\xC6\xB5\xBD\xBC\xF4\xCC\xF9\xB0\xE5";
-constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
 const std::string kOld = "old list\r\n";
 const bool kHolderRole = RunClipboardHolderIfAsked();
 

@@ -82,7 +82,18 @@ bool ShowsOnly(HWND hwnd, COLORREF colour) {
 Outcome StartAndClose(const std::string& exe, bool lookAtPicture = false) {
   Outcome run;
   Program program;
-  if (!program.Launch(exe)) return run;
+  // A copy just rewritten by UpdateResource is now and then not yet ready to
+  // be started under Wine (CreateProcess fails at once); the program's own
+  // behaviour begins only once it runs, so starting is tried a few times.
+  bool launched = false;
+  for (int attempt = 0; attempt < 5 && !launched; ++attempt) {
+    launched = program.Launch(exe);
+    if (!launched) Sleep(200);
+  }
+  if (!launched) {
+    ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+    return run;
+  }
   DWORD pid = program.ProcessId();
   HWND window = nullptr, box = nullptr;
   WaitUntil(

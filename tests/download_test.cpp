@@ -16,7 +16,6 @@
 namespace {
 
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
-constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
 
 int opens = 0;
 bool failNextOpen = false;
@@ -118,10 +117,12 @@ TEST_F(DownloadTest, IncompleteBodyFails) {
   EXPECT_EQ(outcome.announced, 100000);
   EXPECT_EQ(outcome.received, 50000);
 
-  // A reset mid-body: either the read fails or the body ends short.
+  // A reset mid-body: the read fails, or the body ends short, or (when WinINet
+  // has already taken in the whole transfer while sending) the send fails.
   body.reset(HttpReadFile(HttpUrl("/drop/100000/50000").c_str(), &outcome));
   EXPECT_FALSE(body);
-  EXPECT_TRUE(outcome.kind == DownloadOutcome::kBrokenOff || outcome.kind == DownloadOutcome::kTruncated)
+  EXPECT_TRUE(outcome.kind == DownloadOutcome::kBrokenOff || outcome.kind == DownloadOutcome::kTruncated ||
+              outcome.kind == DownloadOutcome::kNetwork)
       << outcome.kind;
   EXPECT_LT(outcome.received, 100000);
 }

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
 // "无法显示该网页"
 const char kCannotShow[] = "\xCE\xDE\xB7\xA8\xCF\xD4\xCA\xBE\xB8\xC3\xCD\xF8\xD2\xB3";
 

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
 constexpr int kRuns = 100;
 // Less than two bytes a run for the heap, so that even the smallest value
 // left unreleased on every run shows; committed memory moves in 64 KB steps,

@@ -13,7 +13,6 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
 constexpr int kNameCombo = 0x47C;  // cmb13
 constexpr int kNameEdit = 0x480;   // edt1
 constexpr int kMessageText = 0xFFFF;

@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+// The list's path on its host, which the servers answer per list.json.
+constexpr char kListPath[] = "/quorrel/varnook/master/trackers_all.txt";
+
 constexpr int kHttpPort = 8080;
 constexpr int kHttpsPort = 443;
 constexpr int kExpiredPort = 8443;
